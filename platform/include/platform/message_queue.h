@@ -56,6 +56,8 @@ class MessageQueue {
 
   // The queue of the calling thread, created on first use and shut down when the thread ends.
   static MessageQueue& ForCurrentThread();
+  // The same queue as a shared reference, for other threads that must keep it alive.
+  static std::shared_ptr<MessageQueue> SharedForCurrentThread();
   // The calling thread's queue, or nullptr if it has none yet.
   static MessageQueue* CurrentOrNull();
 
@@ -122,7 +124,6 @@ class MessageQueue {
   std::unordered_map<TimerId, std::shared_ptr<TimerEntry>> timers_;
   std::unordered_map<WatchId, std::shared_ptr<WatchEntry>> watches_;
   uint32_t nextId_ = 1;
-  std::deque<std::weak_ptr<SendCall>> pendingSends_;
 };
 
 }  // namespace platform
