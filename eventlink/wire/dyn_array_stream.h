@@ -1,0 +1,97 @@
+#pragma once
+// Growable byte buffers the codec reads and writes.
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace eventlink {
+
+// Reading past the content by index.
+class EDynArrayStream : public std::runtime_error {
+ public:
+  explicit EDynArrayStream(int index);
+};
+
+// Memory could not be obtained, or a read ran past the end of the stream.
+class EStreamError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A memory byte buffer with a read/write position; capacity grows in whole grow steps.
+class TMemoryStreamEx {
+ public:
+  static constexpr size_t kDefaultGrowStep = 8192;
+
+  explicit TMemoryStreamEx(size_t growStep = kDefaultGrowStep);
+  TMemoryStreamEx(const TMemoryStreamEx& other);
+  TMemoryStreamEx(TMemoryStreamEx&& other) noexcept;
+  TMemoryStreamEx& operator=(const TMemoryStreamEx& other);
+  TMemoryStreamEx& operator=(TMemoryStreamEx&& other) noexcept;
+  virtual ~TMemoryStreamEx();
+
+  size_t Size() const { return size_; }
+  size_t Position() const { return position_; }
+  size_t Capacity() const { return capacity_; }
+  size_t GrowStep() const { return growStep_; }
+  void SetPosition(size_t position);
+  const uint8_t* Data() const { return data_; }
+  uint8_t* Data() { return data_; }
+
+  // Rounds up to the grow step; throws EStreamError and leaves the buffer unchanged on failure.
+  void Reserve(size_t capacity);
+
+  void Write(const void* bytes, size_t count);
+  void Read(void* bytes, size_t count);  // throws EStreamError when the content runs out
+
+  void WriteByte(uint8_t value) { Write(&value, 1); }
+  void WriteWord(uint16_t value);
+  void WriteInt32(int32_t value);
+  void WriteDouble(double value);
+  // A string with its 16-bit byte count; the bytes are written as they are.
+  void WriteShortString(std::string_view bytes);
+
+  uint8_t ReadByte();
+  uint16_t ReadWord();
+  int32_t ReadInt32();
+  double ReadDouble();
+  std::string ReadShortString();
+
+  size_t Remaining() const { return size_ > position_ ? size_ - position_ : 0; }
+
+ protected:
+  void SetSize(size_t size) { size_ = size; }
+
+ private:
+  uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+  size_t position_ = 0;
+  size_t growStep_;
+};
+
+// Content is everything before the write position.
+class TDynArrayStream : public TMemoryStreamEx {
+ public:
+  using TMemoryStreamEx::TMemoryStreamEx;
+
+  size_t Length() const { return Position(); }
+  void Clear();
+
+  // Throws EDynArrayStream for an index outside the content.
+  uint8_t ByteAt(ptrdiff_t index) const;
+
+  // Appends `count` bytes of `other`'s content from `start`; out-of-range requests are cut or ignored.
+  void AppendRange(const TDynArrayStream& other, ptrdiff_t start, ptrdiff_t count);
+  void Append(const void* bytes, size_t count) { Write(bytes, count); }
+  // Removes a range of the content, moving the rest down and the position back.
+  void DeleteRange(ptrdiff_t start, ptrdiff_t count);
+
+  std::string_view View() const {
+    return {reinterpret_cast<const char*>(Data()), Length()};
+  }
+};
+
+}  // namespace eventlink

@@ -1,0 +1,202 @@
+#include "wire/variant_codec.h"
+
+#include <cmath>
+
+#include "platform/codepage.h"
+#include "wire/text_conversion.h"
+
+namespace eventlink {
+
+namespace {
+
+// 0001-01-01 and the day after 9999-12-31: the range the calendar form can carry.
+constexpr double kFirstDay = -693593.0;
+constexpr double kEndDay = 2958466.0;
+
+void Serialize(const Variant& value, TMemoryStreamEx& out, int depth) {
+  switch (value.Type()) {
+    case VarType::Empty:
+    case VarType::Null:
+      out.WriteByte(vtEmpty);
+      return;
+    case VarType::Byte: {
+      const uint8_t b[2] = {vtByte, static_cast<uint8_t>(value.RawInt())};
+      out.Write(b, 2);
+      return;
+    }
+    case VarType::Boolean: {
+      const uint8_t b[2] = {vtBoolean, static_cast<uint8_t>(value.RawInt() ? 0xFF : 0x00)};
+      out.Write(b, 2);
+      return;
+    }
+    case VarType::Smallint:
+    case VarType::Integer:
+      out.WriteByte(vtInteger);
+      out.WriteInt32(static_cast<int32_t>(value.RawInt()));
+      return;
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Currency:
+      out.WriteByte(vtDouble);
+      out.WriteDouble(value.AsDouble());
+      return;
+    case VarType::Date:
+      out.WriteByte(vtDate);
+      WriteCalendarDate(value.RawDouble(), out);
+      return;
+    case VarType::String:
+    case VarType::OleStr: {
+      const std::string bytes = Utf8ToWire(value.RawString());
+      if (bytes.size() > 0xFFFF) throw EDinamicByteArray(kMsgStringTooLong);
+      out.WriteByte(vtString);
+      out.WriteShortString(bytes);
+      return;
+    }
+    case VarType::Array: {
+      const VariantArray& a = value.ArrayData();
+      if (a.dimensions != 1) throw EDinamicByteArray(kMsgNotOneDimensional);
+      if (depth >= kMaxArrayNesting) throw EDinamicByteArray(kMsgNestedTooDeep);
+      out.WriteByte(vtArray);
+      out.WriteWord(static_cast<uint16_t>(a.elementType & 0x0FFF));
+      out.WriteWord(1);
+      out.WriteInt32(a.lowBound);
+      out.WriteInt32(a.highBound);
+      for (const Variant& item : a.items) Serialize(item, out, depth + 1);
+      return;
+    }
+    default:
+      throw EDinamicByteArray(kMsgUnknownElementType);
+  }
+}
+
+bool IsArrayElementType(uint16_t type) {
+  switch (static_cast<VarType>(type)) {
+    case VarType::Variant:
+    case VarType::Smallint:
+    case VarType::Integer:
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Currency:
+    case VarType::Date:
+    case VarType::OleStr:
+    case VarType::String:
+    case VarType::Boolean:
+    case VarType::Byte:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Storing into a typed array converts the element to the array's type, as the runtime does.
+Variant ConvertForElementType(Variant item, uint16_t elementType) {
+  switch (static_cast<VarType>(elementType)) {
+    case VarType::Variant:
+      return item;
+    case VarType::Smallint: {
+      const int32_t v = item.AsInteger();
+      if (v < -32768 || v > 32767) throw EVariantTypeCastError("Smallint range");
+      return Variant::Smallint(static_cast<int16_t>(v));
+    }
+    case VarType::Integer:
+      return Variant::Integer(item.AsInteger());
+    case VarType::Single:
+      return Variant::Single(static_cast<float>(item.AsDouble()));
+    case VarType::Double:
+      return Variant::Double(item.AsDouble());
+    case VarType::Currency: {
+      const double scaled = std::nearbyint(item.AsDouble() * 10000.0);
+      if (!(std::fabs(scaled) < 9.2e18)) throw EVariantTypeCastError("Currency range");
+      return Variant::CurrencyScaled(static_cast<int64_t>(scaled));
+    }
+    case VarType::Date:
+      return Variant::Date(item.AsDateTime());
+    case VarType::OleStr:
+      return Variant::WideString(item.AsString());
+    case VarType::String:
+      return Variant::String(item.AsString());
+    case VarType::Boolean:
+      return Variant::Boolean(item.AsBoolean());
+    case VarType::Byte: {
+      const int32_t v = item.AsInteger();
+      if (v < 0 || v > 255) throw EVariantTypeCastError("Byte range");
+      return Variant::Byte(static_cast<uint8_t>(v));
+    }
+    default:
+      // An element type that no array can be created with.
+      throw EDinamicByteArray(kMsgUnknownElementType);
+  }
+}
+
+Variant Deserialize(TMemoryStreamEx& in, int depth) {
+  const uint8_t tag = in.ReadByte();
+  switch (tag) {
+    case vtEmpty:
+      return Variant();
+    case vtByte:
+      return Variant::Integer(in.ReadByte());
+    case vtBoolean:
+      return Variant::Boolean(in.ReadByte() != 0);
+    case vtInteger:
+      return Variant::Integer(in.ReadInt32());
+    case vtDouble:
+      return Variant::Double(in.ReadDouble());
+    case vtDate:
+      return Variant::Date(ReadCalendarDate(in));
+    case vtString:
+      return Variant::String(WireToUtf8(in.ReadShortString()));
+    case vtArray: {
+      const uint16_t elementType = in.ReadWord();
+      const uint16_t dimensions = in.ReadWord();
+      const int32_t low = in.ReadInt32();
+      const int32_t high = in.ReadInt32();
+      if (dimensions != 1) throw EDinamicByteArray(kMsgUnknownDimension);
+      if (depth >= kMaxArrayNesting) throw EDinamicByteArray(kMsgNestedTooDeep);
+      const int64_t count = int64_t(high) - low + 1;
+      // Every element takes at least its tag byte: a header that promises more is damaged.
+      if (count > 0 && static_cast<uint64_t>(count) > in.Remaining())
+        throw EStreamError("Stream read error");
+      if (!IsArrayElementType(elementType)) throw EDinamicByteArray(kMsgUnknownElementType);
+      Variant array = Variant::Array(low, high, elementType);
+      for (int64_t k = 0; k < count; ++k)
+        array.ArrayData().items[static_cast<size_t>(k)] =
+            ConvertForElementType(Deserialize(in, depth + 1), elementType);
+      return array;
+    }
+    default:
+      throw EDinamicByteArray(kMsgUnknownElementType);
+  }
+}
+
+}  // namespace
+
+void SerializeVariant(const Variant& value, TMemoryStreamEx& out) { Serialize(value, out, 0); }
+
+Variant DeserializeVariant(TMemoryStreamEx& in) { return Deserialize(in, 0); }
+
+void WriteCalendarDate(platform::DateTime value, TMemoryStreamEx& out) {
+  // Checked after rounding to the millisecond, which may carry into the next day.
+  if (!std::isfinite(value) || value < kFirstDay - 1 || value > kEndDay + 1)
+    throw platform::EConvertError("Invalid argument to date encode");
+  const platform::DayAndMs split = platform::SplitDateTime(value);
+  if (split.days < kFirstDay || split.days >= kEndDay)
+    throw platform::EConvertError("Invalid argument to date encode");
+  int year, month, day, hour, minute, second, ms;
+  platform::DecodeDate(value, year, month, day);
+  platform::DecodeTime(value, hour, minute, second, ms);
+  const uint8_t bytes[9] = {
+      static_cast<uint8_t>(day),    static_cast<uint8_t>(month),       static_cast<uint8_t>(year),
+      static_cast<uint8_t>(year >> 8), static_cast<uint8_t>(hour),     static_cast<uint8_t>(minute),
+      static_cast<uint8_t>(second), static_cast<uint8_t>(ms & 0xFF),   static_cast<uint8_t>((ms >> 8) & 0x7F)};
+  out.Write(bytes, 9);
+}
+
+platform::DateTime ReadCalendarDate(TMemoryStreamEx& in) {
+  uint8_t b[9];
+  in.Read(b, 9);
+  const int year = b[2] | (b[3] << 8);
+  const int ms = (b[7] | (b[8] << 8)) & 0x7FFF;  // bit 15 is a flag nobody uses
+  return platform::EncodeDateTime(year, b[1], b[0], b[4], b[5], b[6], ms);
+}
+
+}  // namespace eventlink
