@@ -52,6 +52,12 @@ int HexDigit(char c) {
   return -1;
 }
 
+std::string CutAtNul(std::string text) {
+  const size_t nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul);
+  return text;
+}
+
 std::string QuoteRegString(std::string_view text) {
   std::string out = "\"";
   for (char c : text) {
@@ -84,7 +90,9 @@ std::string TextFromUtf16Bytes(const std::vector<uint8_t>& bytes) {
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
     units += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
   }
-  while (!units.empty() && units.back() == 0) units.pop_back();
+  // A string ends at its first NUL, as the registry hands strings to programs.
+  const size_t nul = units.find(char16_t{0});
+  if (nul != std::u16string::npos) units.resize(nul);
   return detail::Utf16ToUtf8(units);
 }
 
@@ -219,7 +227,7 @@ class RegParser {
     }
     if (!rest.empty() && rest.front() == '"') {
       entry.value.type = kRegSz;
-      entry.value.text = ParseQuoted(rest);
+      entry.value.text = CutAtNul(ParseQuoted(rest));
       if (!TrimView(rest).empty()) Fail("unexpected text after the string");
       return entry;
     }
@@ -357,7 +365,7 @@ RegValue RegValue::String(std::string name, std::string text) {
   RegValue v;
   v.name = std::move(name);
   v.type = kRegSz;
-  v.text = std::move(text);
+  v.text = CutAtNul(std::move(text));
   return v;
 }
 
