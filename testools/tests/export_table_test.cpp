@@ -22,6 +22,11 @@ std::set<std::string> ExpectedNames() {
   return names;
 }
 
+// Section markers that some linkers add to every shared object; they are not exports.
+bool IsLinkerMarker(const std::string& name) {
+  return name == "__bss_start" || name == "_edata" || name == "_end" || name == "_init" || name == "_fini";
+}
+
 std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
   std::set<std::string> names;
   const std::string command = "nm -D --defined-only '" + library + "'";
@@ -31,7 +36,9 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
   while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
     // "<address> <type> <name>"
     char address[64], type[8], name[400];
-    if (std::sscanf(buffer, "%63s %7s %399s", address, type, name) == 3) names.insert(name);
+    if (std::sscanf(buffer, "%63s %7s %399s", address, type, name) == 3 && !IsLinkerMarker(name)) {
+      names.insert(name);
+    }
   }
   pclose(pipe);
   return names;

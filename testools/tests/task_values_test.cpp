@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "TesTools.h"
 
@@ -126,7 +127,9 @@ TEST(TaskValues, StatusBits) {
   EXPECT_TRUE(GetStatusInfo(v, 63));
   SetStatusInfo(v, 64, true);  // addresses no bit
   EXPECT_FALSE(GetStatusInfo(v, 64));
-  EXPECT_EQ(v.Status, uint64_t{1} << 63);
+  // The status bits are bytes 9..16 of the record, little-endian.
+  const auto* raw = reinterpret_cast<const uint8_t*>(&v);
+  EXPECT_EQ(std::vector<uint8_t>(raw + 9, raw + 17), (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 0x80}));
   SetStatusInfo(v, 63, false);
-  EXPECT_EQ(v.Status, 0u);
+  EXPECT_EQ(std::vector<uint8_t>(raw + 9, raw + 17), std::vector<uint8_t>(8, 0));
 }
