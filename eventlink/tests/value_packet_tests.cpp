@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "test_bytes.h"
 #include "wire/check_value.h"
 #include "wire/seven_bit.h"
@@ -100,6 +103,41 @@ TEST(ValuePacket, DamagedPayloadsDecodeAsEmpty) {
   TDynArrayStream payload;
   SevenBitEncode(body.Data(), body.Length(), payload);
   EXPECT_TRUE(DecodeValuePayload(payload).IsEmpty());
+}
+
+}  // namespace
+}  // namespace eventlink
+
+namespace eventlink {
+namespace {
+
+TEST(SevenBit, LongRandomInputRoundTripsAndMatchesTheByteRule) {
+  std::mt19937 random(7);
+  test::Bytes input(1001);
+  for (auto& b : input) b = static_cast<uint8_t>(random());
+  TDynArrayStream encoded;
+  SevenBitEncode(input.data(), input.size(), encoded);
+  ASSERT_EQ(encoded.Length(), SevenBitEncodedLength(input.size()));
+  // Byte k of a group keeps its low seven bits; its high bit sits in bit 6 - k of the flag byte.
+  for (size_t i = 0; i < input.size(); ++i) {
+    const size_t group = i / 7, k = i % 7;
+    const size_t groupStart = group * 8;
+    const size_t flagAt = std::min(groupStart + 7, encoded.Length() - 1);
+    EXPECT_EQ(encoded.ByteAt(groupStart + k), input[i] | 0x80);
+    EXPECT_EQ((encoded.ByteAt(flagAt) >> (6 - k)) & 1, input[i] >> 7);
+  }
+  TDynArrayStream decoded;
+  SevenBitDecode(encoded.Data(), encoded.Length(), decoded);
+  EXPECT_EQ(test::ToBytes(decoded), input);
+}
+
+TEST(CheckValues, FastCheckAgreesWithTheBytewiseRule) {
+  std::mt19937 random(11);
+  for (size_t length : {0, 1, 2, 3, 7, 8, 9, 16, 17, 100, 1000}) {
+    test::Bytes data(length);
+    for (auto& b : data) b = static_cast<uint8_t>(random());
+    EXPECT_EQ(ValueCheck(data.data(), data.size()), ValueCheckBytewise(data.data(), data.size())) << length;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,8 @@ namespace eventlink {
 // Message bytes enter the low byte of the register and no zero bytes are appended, so this is
 // not CRC-16/XMODEM: "abc" gives 0x1EE4.
 uint16_t ValueCheck(const uint8_t* bytes, size_t count);
+// The same check computed one byte at a time, as the definition reads; for cross-checks.
+uint16_t ValueCheckBytewise(const uint8_t* bytes, size_t count);
 
 // Polynomial 0x1021, initial value 0, no reflection, no final XOR: "abc" gives 0x9DD6.
 uint16_t Crc16Xmodem(const uint8_t* bytes, size_t count);

@@ -60,7 +60,7 @@ TMemoryStreamEx& TMemoryStreamEx::operator=(TMemoryStreamEx&& other) noexcept {
 
 TMemoryStreamEx::~TMemoryStreamEx() { std::free(data_); }
 
-void TMemoryStreamEx::SetPosition(size_t position) { position_ = position; }
+void TMemoryStreamEx::SetPosition(size_t position) { position_ = std::min(position, size_); }
 
 void TMemoryStreamEx::Reserve(size_t capacity) {
   if (capacity <= capacity_) return;
@@ -72,73 +72,25 @@ void TMemoryStreamEx::Reserve(size_t capacity) {
   capacity_ = rounded;
 }
 
-void TMemoryStreamEx::Write(const void* bytes, size_t count) {
-  if (count == 0) return;
+size_t TMemoryStreamEx::CheckedEnd(size_t count) const {
   if (position_ > SIZE_MAX - count) throw EStreamError("Out of memory while expanding memory stream");
-  const size_t end = position_ + count;
+  return position_ + count;
+}
+
+void TMemoryStreamEx::WriteSlow(const void* bytes, size_t count) {
+  if (count == 0) return;
+  const size_t end = CheckedEnd(count);
   Reserve(end);
   std::memcpy(data_ + position_, bytes, count);
   position_ = end;
   size_ = std::max(size_, end);
 }
 
-void TMemoryStreamEx::Read(void* bytes, size_t count) {
-  if (count > Remaining()) throw EStreamError("Stream read error");
-  std::memcpy(bytes, data_ + position_, count);
-  position_ += count;
-}
-
-void TMemoryStreamEx::WriteWord(uint16_t value) {
-  const uint8_t b[2] = {uint8_t(value), uint8_t(value >> 8)};
-  Write(b, 2);
-}
-
-void TMemoryStreamEx::WriteInt32(int32_t value) {
-  const auto u = static_cast<uint32_t>(value);
-  const uint8_t b[4] = {uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
-  Write(b, 4);
-}
-
-void TMemoryStreamEx::WriteDouble(double value) {
-  uint64_t u;
-  std::memcpy(&u, &value, 8);
-  uint8_t b[8];
-  for (int i = 0; i < 8; ++i) b[i] = uint8_t(u >> (8 * i));
-  Write(b, 8);
-}
+void TMemoryStreamEx::ThrowReadError() { throw EStreamError("Stream read error"); }
 
 void TMemoryStreamEx::WriteShortString(std::string_view bytes) {
   WriteWord(static_cast<uint16_t>(bytes.size()));
   Write(bytes.data(), bytes.size());
-}
-
-uint8_t TMemoryStreamEx::ReadByte() {
-  uint8_t b;
-  Read(&b, 1);
-  return b;
-}
-
-uint16_t TMemoryStreamEx::ReadWord() {
-  uint8_t b[2];
-  Read(b, 2);
-  return uint16_t(b[0] | (b[1] << 8));
-}
-
-int32_t TMemoryStreamEx::ReadInt32() {
-  uint8_t b[4];
-  Read(b, 4);
-  return static_cast<int32_t>(uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) |
-                              (uint32_t(b[3]) << 24));
-}
-
-double TMemoryStreamEx::ReadDouble() {
-  uint8_t b[8];
-  Read(b, 8);
-  uint64_t u = 0;
-  for (int i = 0; i < 8; ++i) u |= uint64_t(b[i]) << (8 * i);
-  double value;
-  std::memcpy(&value, &u, 8);
-  return value;
 }
 
 std::string TMemoryStreamEx::ReadShortString() {

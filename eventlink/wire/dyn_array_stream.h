@@ -2,6 +2,7 @@
 // Growable byte buffers the codec reads and writes.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -36,27 +37,82 @@ class TMemoryStreamEx {
   size_t Position() const { return position_; }
   size_t Capacity() const { return capacity_; }
   size_t GrowStep() const { return growStep_; }
-  void SetPosition(size_t position);
+  void SetPosition(size_t position);  // never beyond Size()
   const uint8_t* Data() const { return data_; }
   uint8_t* Data() { return data_; }
 
   // Rounds up to the grow step; throws EStreamError and leaves the buffer unchanged on failure.
   void Reserve(size_t capacity);
 
-  void Write(const void* bytes, size_t count);
-  void Read(void* bytes, size_t count);  // throws EStreamError when the content runs out
+  void Write(const void* bytes, size_t count) {
+    if (count <= capacity_ - position_) {
+      std::memcpy(data_ + position_, bytes, count);
+      position_ += count;
+      if (position_ > size_) size_ = position_;
+    } else {
+      WriteSlow(bytes, count);
+    }
+  }
+  // Room for `count` bytes at the position, which moves past them; the caller fills them in.
+  uint8_t* WriteSpace(size_t count) {
+    if (count > capacity_ - position_) Reserve(CheckedEnd(count));
+    uint8_t* at = data_ + position_;
+    position_ += count;
+    if (position_ > size_) size_ = position_;
+    return at;
+  }
+  // Throws EStreamError when the content runs out.
+  void Read(void* bytes, size_t count) {
+    if (count > Remaining()) ThrowReadError();
+    std::memcpy(bytes, data_ + position_, count);
+    position_ += count;
+  }
 
   void WriteByte(uint8_t value) { Write(&value, 1); }
-  void WriteWord(uint16_t value);
-  void WriteInt32(int32_t value);
-  void WriteDouble(double value);
+  void WriteWord(uint16_t value) {
+    const uint8_t b[2] = {uint8_t(value), uint8_t(value >> 8)};
+    Write(b, 2);
+  }
+  void WriteInt32(int32_t value) {
+    const auto u = static_cast<uint32_t>(value);
+    const uint8_t b[4] = {uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
+    Write(b, 4);
+  }
+  void WriteDouble(double value) {
+    uint64_t u;
+    std::memcpy(&u, &value, 8);
+    uint8_t b[8];
+    for (int i = 0; i < 8; ++i) b[i] = uint8_t(u >> (8 * i));
+    Write(b, 8);
+  }
   // A string with its 16-bit byte count; the bytes are written as they are.
   void WriteShortString(std::string_view bytes);
 
-  uint8_t ReadByte();
-  uint16_t ReadWord();
-  int32_t ReadInt32();
-  double ReadDouble();
+  uint8_t ReadByte() {
+    uint8_t b;
+    Read(&b, 1);
+    return b;
+  }
+  uint16_t ReadWord() {
+    uint8_t b[2];
+    Read(b, 2);
+    return uint16_t(b[0] | (b[1] << 8));
+  }
+  int32_t ReadInt32() {
+    uint8_t b[4];
+    Read(b, 4);
+    return static_cast<int32_t>(uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) |
+                                (uint32_t(b[3]) << 24));
+  }
+  double ReadDouble() {
+    uint8_t b[8];
+    Read(b, 8);
+    uint64_t u = 0;
+    for (int i = 0; i < 8; ++i) u |= uint64_t(b[i]) << (8 * i);
+    double value;
+    std::memcpy(&value, &u, 8);
+    return value;
+  }
   std::string ReadShortString();
 
   size_t Remaining() const { return size_ > position_ ? size_ - position_ : 0; }
@@ -65,6 +121,10 @@ class TMemoryStreamEx {
   void SetSize(size_t size) { size_ = size; }
 
  private:
+  void WriteSlow(const void* bytes, size_t count);
+  size_t CheckedEnd(size_t count) const;
+  [[noreturn]] static void ThrowReadError();
+
   uint8_t* data_ = nullptr;
   size_t size_ = 0;
   size_t capacity_ = 0;

@@ -1,5 +1,8 @@
 #include "wire/packet_extractor.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace eventlink {
 
 namespace {
@@ -48,14 +51,22 @@ bool TEvPacketExtractor::NextPacket() {
     }
 
     const bool text = state_ == ExtractorState::InTextPacket;
-    bool oversized = false;
-    while (i < len && (text ? IsHexDigit(data[i]) : (data[i] & 0x80) != 0)) {
-      ++i;
-      if (packet_.Length() + (i - start) > kMaxPacketBytes) {
-        oversized = true;
-        break;
+    // Advance over the packet's bytes, but never past the size limit plus one.
+    const size_t budget = kMaxPacketBytes - std::min(packet_.Length(), kMaxPacketBytes);
+    const size_t stop = std::min(len, start + budget + 1);
+    if (text) {
+      while (i < stop && IsHexDigit(data[i])) ++i;
+    } else {
+      // Eight bytes at a time while all of them have the high bit set.
+      while (i + 8 <= stop) {
+        uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        if ((word & 0x8080808080808080ull) != 0x8080808080808080ull) break;
+        i += 8;
       }
+      while (i < stop && (data[i] & 0x80) != 0) ++i;
     }
+    const bool oversized = i - start > budget;
     if (oversized) {
       NoteError(-static_cast<int32_t>(packet_.Length()));
       packet_.Clear();

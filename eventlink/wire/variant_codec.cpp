@@ -1,6 +1,7 @@
 #include "wire/variant_codec.h"
 
 #include <cmath>
+#include <limits>
 
 #include "platform/codepage.h"
 #include "wire/text_conversion.h"
@@ -100,8 +101,12 @@ Variant ConvertForElementType(Variant item, uint16_t elementType) {
     }
     case VarType::Integer:
       return Variant::Integer(item.AsInteger());
-    case VarType::Single:
-      return Variant::Single(static_cast<float>(item.AsDouble()));
+    case VarType::Single: {
+      const double d = item.AsDouble();
+      if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max())
+        throw EVariantTypeCastError("Single range");
+      return Variant::Single(static_cast<float>(d));
+    }
     case VarType::Double:
       return Variant::Double(item.AsDouble());
     case VarType::Currency: {
@@ -128,23 +133,31 @@ Variant ConvertForElementType(Variant item, uint16_t elementType) {
   }
 }
 
-Variant Deserialize(TMemoryStreamEx& in, int depth) {
+// Decodes in place, so that array elements are built where they stay.
+void Deserialize(TMemoryStreamEx& in, int depth, Variant& out) {
   const uint8_t tag = in.ReadByte();
   switch (tag) {
     case vtEmpty:
-      return Variant();
+      out = Variant();
+      return;
     case vtByte:
-      return Variant::Integer(in.ReadByte());
+      out = Variant::Integer(in.ReadByte());
+      return;
     case vtBoolean:
-      return Variant::Boolean(in.ReadByte() != 0);
+      out = Variant::Boolean(in.ReadByte() != 0);
+      return;
     case vtInteger:
-      return Variant::Integer(in.ReadInt32());
+      out = Variant::Integer(in.ReadInt32());
+      return;
     case vtDouble:
-      return Variant::Double(in.ReadDouble());
+      out = Variant::Double(in.ReadDouble());
+      return;
     case vtDate:
-      return Variant::Date(ReadCalendarDate(in));
+      out = Variant::Date(ReadCalendarDate(in));
+      return;
     case vtString:
-      return Variant::String(WireToUtf8(in.ReadShortString()));
+      out = Variant::String(WireToUtf8(in.ReadShortString()));
+      return;
     case vtArray: {
       const uint16_t elementType = in.ReadWord();
       const uint16_t dimensions = in.ReadWord();
@@ -157,11 +170,13 @@ Variant Deserialize(TMemoryStreamEx& in, int depth) {
       if (count > 0 && static_cast<uint64_t>(count) > in.Remaining())
         throw EStreamError("Stream read error");
       if (!IsArrayElementType(elementType)) throw EDinamicByteArray(kMsgUnknownElementType);
-      Variant array = Variant::Array(low, high, elementType);
-      for (int64_t k = 0; k < count; ++k)
-        array.ArrayData().items[static_cast<size_t>(k)] =
-            ConvertForElementType(Deserialize(in, depth + 1), elementType);
-      return array;
+      out = Variant::Array(low, high, elementType);
+      const bool typed = elementType != static_cast<uint16_t>(VarType::Variant);
+      for (Variant& item : out.ArrayData().items) {
+        Deserialize(in, depth + 1, item);
+        if (typed) item = ConvertForElementType(std::move(item), elementType);
+      }
+      return;
     }
     default:
       throw EDinamicByteArray(kMsgUnknownElementType);
@@ -172,7 +187,11 @@ Variant Deserialize(TMemoryStreamEx& in, int depth) {
 
 void SerializeVariant(const Variant& value, TMemoryStreamEx& out) { Serialize(value, out, 0); }
 
-Variant DeserializeVariant(TMemoryStreamEx& in) { return Deserialize(in, 0); }
+Variant DeserializeVariant(TMemoryStreamEx& in) {
+  Variant value;
+  Deserialize(in, 0, value);
+  return value;
+}
 
 void WriteCalendarDate(platform::DateTime value, TMemoryStreamEx& out) {
   // Checked after rounding to the millisecond, which may carry into the next day.
