@@ -23,5 +23,6 @@ file(GLOB EVENTLINK_CLIENT_TEST_SOURCES CONFIGURE_DEPENDS ${EVENTLINK_DIR}/tests
 if(EVENTLINK_CLIENT_TEST_SOURCES)
   tessaro_add_test(NAME eventlink_client_tests
     SOURCES ${EVENTLINK_CLIENT_TEST_SOURCES} $<TARGET_OBJECTS:eventlink_exports>
-    LIBS eventlink_client es_server_core)
+    LIBS eventlink_client es_server_core
+    ENV "TZ=MSK-3MSD,M3.5.0/2,M10.5.0/3")
 endif()

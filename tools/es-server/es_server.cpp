@@ -142,6 +142,10 @@ bool TEsServer::Start(std::string& error) {
 }
 
 void TEsServer::Stop() {
+  // A stop takes in what the clients have already written; DropAll alone is the abrupt cut.
+  std::vector<int> ids;
+  for (auto& [id, client] : clients_) ids.push_back(id);
+  for (int id : ids) OnClientIo(id, platform::MessageQueue::kReadable);
   DropAll();
   for (auto& [id, peer] : echoPeers_) {
     queue_->Unwatch(peer->watch);

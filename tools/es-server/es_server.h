@@ -58,6 +58,7 @@ class TEsServer {
 
   // Opens the listening sockets on the calling thread's queue. False (with `error`) on failure.
   bool Start(std::string& error);
+  // Reads what the clients have already sent, then closes everything.
   void Stop();
   // Closes every client connection; the ports keep listening.
   void DropAll();

@@ -18,6 +18,7 @@ bool TEsServerThread::Start(std::string& error) {
   thread_ = std::thread([this, &started] {
     queue_ = platform::MessageQueue::SharedForCurrentThread();
     TEsServer server(options_);
+    if (hook_) server.SetPacketHook(hook_);
     std::string startError;
     if (!server.Start(startError)) {
       started.set_value(startError.empty() ? "start failed" : startError);

@@ -26,6 +26,8 @@ class TEsServerThread {
   // Runs `work` on the server's thread and waits for it.
   void Run(const std::function<void(TEsServer&)>& work);
   ServerStats Stats();
+  // Installed in every server this thread starts, before its first client; runs on its thread.
+  void SetPacketHook(std::function<void(const ReceivedPacket&)> hook) { hook_ = std::move(hook); }
 
  private:
   ServerOptions options_;
@@ -34,6 +36,7 @@ class TEsServerThread {
   std::atomic<bool> stop_{false};
   TEsServer* server_ = nullptr;
   int port_ = 0, protocolPort_ = 0;
+  std::function<void(const ReceivedPacket&)> hook_;
 };
 
 }  // namespace esserver
