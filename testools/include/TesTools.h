@@ -207,6 +207,25 @@ enum TMessageKind : uint8_t {
 };
 
 // ---------------------------------------------------------------------------------------------
+// Version record of the host program (its version note). The two versions default to 1.0.0.0,
+// the other fields to empty.
+
+struct TVersionInfo {
+  std::string CompanyName;
+  std::string LegalTrademarks;
+  std::string LegalCopyright;
+  std::string ProductName;
+  std::string ProductVersion = "1.0.0.0";
+  std::string FileDescription;
+  std::string FileVersion = "1.0.0.0";
+  std::string InternalName;
+  std::string OriginalFilename;
+  std::string Comments;
+};
+
+class QWidget;
+
+// ---------------------------------------------------------------------------------------------
 // Exports
 
 extern "C" {
@@ -296,5 +315,11 @@ TESTOOLS_API void AddMsgToLogger(uint8_t kind, const std::string& message, const
                                  const std::string& extra, TLogger* mainLogger, TLogger* reserveLogger);
 TESTOOLS_API void AddToLogger(TUserTask* task, uint8_t kind, const std::string& message,
                               const std::string& extra, TLogger* reserveLogger);
+
+// About box and version record
+TESTOOLS_API void GetAppVersion(TVersionInfo& info);
+// Shows the About box modally over the caller's window. instance: the calling program's module
+// (dlopen(nullptr)); the icon shown is the program's Qt resource ":/MAINICON", else its window icon.
+TESTOOLS_API void ShowAbout(void* instance, QWidget* window);
 
 }  // extern "C"
