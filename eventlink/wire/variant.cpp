@@ -91,10 +91,16 @@ bool IsIntegerKind(VarType t) {
 
 }  // namespace
 
-Variant::Variant(const Variant& other)
-    : type_(other.type_), int_(other.int_), double_(other.double_), string_(other.string_) {
-  if (other.array_) array_ = std::make_unique<VariantArray>(*other.array_);
+Variant::Variant(const Variant& other) : type_(other.type_) {
+  if (type_ == VarType::Array)
+    array_ = new VariantArray(*other.array_);
+  else if (IsHeapKind())
+    string_ = new std::string(*other.string_);
+  else
+    int_ = other.int_;
 }
+
+Variant::Variant(Variant&& other) noexcept { StealFrom(other); }
 
 Variant& Variant::operator=(const Variant& other) {
   if (this != &other) {
@@ -104,7 +110,34 @@ Variant& Variant::operator=(const Variant& other) {
   return *this;
 }
 
-Variant::~Variant() = default;
+Variant& Variant::operator=(Variant&& other) noexcept {
+  if (this != &other) {
+    Release();
+    StealFrom(other);
+  }
+  return *this;
+}
+
+void Variant::Release() noexcept {
+  if (type_ == VarType::Array)
+    delete array_;
+  else if (IsHeapKind())
+    delete string_;
+  type_ = VarType::Empty;
+  int_ = 0;
+}
+
+void Variant::StealFrom(Variant& other) noexcept {
+  type_ = other.type_;
+  int_ = other.int_;  // copies whichever member is active, pointers included
+  other.type_ = VarType::Empty;
+  other.int_ = 0;
+}
+
+const std::string& Variant::RawString() const {
+  static const std::string kNone;
+  return type_ == VarType::String || type_ == VarType::OleStr ? *string_ : kNone;
+}
 
 Variant Variant::Null() {
   Variant v;
@@ -165,8 +198,8 @@ Variant Variant::Date(platform::DateTime value) {
 
 Variant Variant::String(std::string utf8) {
   Variant v;
+  v.string_ = new std::string(std::move(utf8));
   v.type_ = VarType::String;
-  v.string_ = std::move(utf8);
   return v;
 }
 
@@ -178,8 +211,8 @@ Variant Variant::WideString(std::string utf8) {
 
 Variant Variant::Array(int32_t lowBound, int32_t highBound, uint16_t elementType) {
   Variant v;
+  v.array_ = new VariantArray();
   v.type_ = VarType::Array;
-  v.array_ = std::make_unique<VariantArray>();
   v.array_->elementType = elementType;
   v.array_->lowBound = lowBound;
   v.array_->highBound = highBound;
@@ -190,8 +223,8 @@ Variant Variant::Array(int32_t lowBound, int32_t highBound, uint16_t elementType
 
 Variant Variant::ArrayOf(std::vector<Variant> items) {
   Variant v;
+  v.array_ = new VariantArray();
   v.type_ = VarType::Array;
-  v.array_ = std::make_unique<VariantArray>();
   v.array_->highBound = static_cast<int32_t>(items.size()) - 1;
   v.array_->items = std::move(items);
   return v;
@@ -204,7 +237,7 @@ Variant Variant::MultiDimArray(uint16_t dimensions) {
 }
 
 const Variant& Variant::At(int32_t index) const {
-  if (!array_ || index < array_->lowBound || index > array_->highBound ||
+  if (type_ != VarType::Array || index < array_->lowBound || index > array_->highBound ||
       static_cast<size_t>(int64_t(index) - array_->lowBound) >= array_->items.size())
     throw std::out_of_range("variant array index out of bounds");
   return array_->items[static_cast<size_t>(int64_t(index) - array_->lowBound)];
@@ -232,9 +265,9 @@ int64_t Variant::AsInt64() const {
       break;
     case VarType::String:
     case VarType::OleStr: {
-      if (ParseInteger(string_, out)) return out;
+      if (ParseInteger(*string_, out)) return out;
       double d;
-      if (ParseFloat(string_, d) && RoundToInt64(d, out)) return out;
+      if (ParseFloat(*string_, d) && RoundToInt64(d, out)) return out;
       break;
     }
     default:
@@ -275,7 +308,7 @@ double Variant::AsDouble() const {
     case VarType::String:
     case VarType::OleStr: {
       double d;
-      if (ParseFloat(string_, d)) return d;
+      if (ParseFloat(*string_, d)) return d;
       break;
     }
     default:
@@ -291,7 +324,7 @@ bool Variant::AsBoolean() const {
       return false;
     case VarType::String:
     case VarType::OleStr: {
-      const std::string_view t = Trim(string_);
+      const std::string_view t = Trim(*string_);
       auto equalsNoCase = [&](std::string_view word) {
         if (t.size() != word.size()) return false;
         for (size_t i = 0; i < t.size(); ++i)
@@ -301,7 +334,7 @@ bool Variant::AsBoolean() const {
       if (equalsNoCase("true")) return true;
       if (equalsNoCase("false")) return false;
       double d;
-      if (ParseFloat(string_, d)) return d != 0;
+      if (ParseFloat(*string_, d)) return d != 0;
       break;
     }
     case VarType::Null:
@@ -330,7 +363,8 @@ std::string Variant::AsString() const {
     case VarType::Currency:
       return FormatDouble(static_cast<double>(int_) / 10000.0);
     case VarType::Date:
-      if (!std::isfinite(double_)) break;
+      // Only days that a calendar can name; typed arrays may hold any number as a date.
+      if (!std::isfinite(double_) || double_ < -693594.0 || double_ > 2958466.0) break;
       try {
         return FormatDate(double_);
       } catch (const std::exception&) {
@@ -338,7 +372,7 @@ std::string Variant::AsString() const {
       }
     case VarType::String:
     case VarType::OleStr:
-      return string_;
+      return *string_;
     default:
       if (IsIntegerKind(type_)) return std::to_string(int_);
       break;
@@ -358,7 +392,7 @@ bool Variant::operator==(const Variant& other) const {
       return double_ == other.double_;
     case VarType::String:
     case VarType::OleStr:
-      return string_ == other.string_;
+      return *string_ == *other.string_;
     case VarType::Array:
       return array_->elementType == other.array_->elementType &&
              array_->dimensions == other.array_->dimensions &&

@@ -2,7 +2,6 @@
 // A dynamically typed value as the event server exchanges them. Type codes follow the OLE
 // variant numbering, because arrays carry their element type code on the wire.
 #include <cstdint>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -53,10 +52,10 @@ class Variant {
  public:
   Variant() = default;
   Variant(const Variant& other);
-  Variant(Variant&& other) noexcept = default;
+  Variant(Variant&& other) noexcept;
   Variant& operator=(const Variant& other);
-  Variant& operator=(Variant&& other) noexcept = default;
-  ~Variant();
+  Variant& operator=(Variant&& other) noexcept;
+  ~Variant() { Release(); }
 
   static Variant Null();
   static Variant Smallint(int16_t v);
@@ -89,9 +88,9 @@ class Variant {
   bool IsArray() const { return type_ == VarType::Array; }
 
   // Raw access for the codec; valid only for the matching kind.
-  int64_t RawInt() const { return int_; }
-  double RawDouble() const { return double_; }
-  const std::string& RawString() const { return string_; }
+  int64_t RawInt() const { return IsHeapKind() ? 0 : int_; }
+  double RawDouble() const { return IsHeapKind() ? 0 : double_; }
+  const std::string& RawString() const;
 
   // Array access; only for arrays.
   const VariantArray& ArrayData() const { return *array_; }
@@ -117,11 +116,21 @@ class Variant {
   bool operator==(const Variant& other) const;
 
  private:
+  bool IsHeapKind() const {
+    return type_ == VarType::String || type_ == VarType::OleStr || type_ == VarType::Array;
+  }
+  void Release() noexcept;
+  void StealFrom(Variant& other) noexcept;
+
+  // Sixteen bytes, so that a decoded array of N elements costs 16 N bytes at most: the decoder
+  // accepts one element per payload byte.
   VarType type_ = VarType::Empty;
-  int64_t int_ = 0;  // integers, byte, boolean (0/1), currency (scaled by 10,000)
-  double double_ = 0;  // floats and dates
-  std::string string_;
-  std::unique_ptr<VariantArray> array_;
+  union {
+    int64_t int_ = 0;       // integers, byte, boolean (0/1), currency (scaled by 10,000)
+    double double_;         // floats and dates
+    std::string* string_;   // strings (owned)
+    VariantArray* array_;   // arrays (owned)
+  };
 };
 
 }  // namespace eventlink
