@@ -10,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
@@ -82,6 +83,8 @@ TMainForm::TMainForm(TMainFormSetup setup) : setup_(std::move(setup)), host_(reg
   host_.DisplayMode = 0;
   ApplyCommandLine();
   setWindowTitle(QString::fromUtf8(kCaption));
+  // Without a window manager nobody maximises the window, so its normal size is the screen.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->availableGeometry());
   setWindowState(Qt::WindowMaximized);
   host_.IniPath = setup_.ProgramFolder + "/Tempora.ini";
   StartTimer_->start();
