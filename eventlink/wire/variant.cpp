@@ -7,6 +7,8 @@
 
 namespace eventlink {
 
+static_assert(sizeof(Variant) == 16, "decoded arrays are budgeted at 16 bytes per element");
+
 namespace {
 
 [[noreturn]] void CastFailure(VarType from, const char* to) {
