@@ -45,6 +45,7 @@ class TMemoryStreamEx {
   void Reserve(size_t capacity);
 
   void Write(const void* bytes, size_t count) {
+    if (count == 0) return;  // an empty stream has no memory to copy into
     if (count <= capacity_ - position_) {
       std::memcpy(data_ + position_, bytes, count);
       position_ += count;
@@ -64,6 +65,7 @@ class TMemoryStreamEx {
   // Throws EStreamError when the content runs out.
   void Read(void* bytes, size_t count) {
     if (count > Remaining()) ThrowReadError();
+    if (count == 0) return;
     std::memcpy(bytes, data_ + position_, count);
     position_ += count;
   }
