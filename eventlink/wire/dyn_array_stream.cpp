@@ -93,10 +93,12 @@ void TMemoryStreamEx::WriteShortString(std::string_view bytes) {
   Write(bytes.data(), bytes.size());
 }
 
-std::string TMemoryStreamEx::ReadShortString() {
+std::string TMemoryStreamEx::ReadShortString() { return std::string(ReadShortStringView()); }
+
+std::string_view TMemoryStreamEx::ReadShortStringView() {
   const uint16_t count = ReadWord();
-  if (count > Remaining()) throw EStreamError("Stream read error");
-  std::string bytes(reinterpret_cast<const char*>(data_ + position_), count);
+  if (count > Remaining()) ThrowReadError();
+  const std::string_view bytes(reinterpret_cast<const char*>(data_ + position_), count);
   position_ += count;
   return bytes;
 }

@@ -116,6 +116,8 @@ class TMemoryStreamEx {
     return value;
   }
   std::string ReadShortString();
+  // The same bytes, viewed in place; valid until the stream next grows or is written.
+  std::string_view ReadShortStringView();
 
   size_t Remaining() const { return size_ > position_ ? size_ - position_ : 0; }
 

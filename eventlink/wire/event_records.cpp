@@ -41,7 +41,8 @@ bool ParseEventArray(const Variant& value, TEvRecord& event) {
     event.Time1 = value.At(6).AsDateTime();
     event.Time2 = value.At(7).AsDateTime();
     event.Time3 = value.At(8).AsDateTime();
-    event.Text = CutToWireLength(value.At(9).AsString(), kEventTextMax);
+    event.Text = value.At(9).AsString();
+    if (event.Text.size() > kEventTextMax) event.Text = CutToWireLength(event.Text, kEventTextMax);
     return true;
   } catch (const std::exception&) {
     return false;

@@ -156,7 +156,7 @@ void Deserialize(TMemoryStreamEx& in, int depth, Variant& out) {
       out = Variant::Date(ReadCalendarDate(in));
       return;
     case vtString:
-      out = Variant::String(WireToUtf8(in.ReadShortString()));
+      out = Variant::String(WireToUtf8(in.ReadShortStringView()));
       return;
     case vtArray: {
       const uint16_t elementType = in.ReadWord();
