@@ -95,6 +95,9 @@ TEST(VariantCodec, UnencodableValuesAreRefusedWithTheirMessages) {
   EXPECT_EQ(ErrorOf([] { Encode(Variant::LongWord(1)); }), kMsgUnknownElementType);
   EXPECT_EQ(ErrorOf([] { Encode(Variant::ArrayOf({Variant::Word(1)})); }), kMsgUnknownElementType);
   EXPECT_EQ(ErrorOf([] { Encode(Variant::MultiDimArray(2)); }), kMsgNotOneDimensional);
+  Variant misbounded = Variant::ArrayOf({Variant::Integer(1)});
+  misbounded.ArrayData().highBound = 5;
+  EXPECT_THROW(Encode(misbounded), std::invalid_argument);
   EXPECT_EQ(ErrorOf([] { Decode({0x08}); }), kMsgUnknownElementType);
   EXPECT_EQ(ErrorOf([] { Decode({0x07, 0x0C, 0, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }),
             kMsgUnknownDimension);

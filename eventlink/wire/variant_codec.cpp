@@ -1,9 +1,9 @@
 #include "wire/variant_codec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "platform/codepage.h"
 #include "wire/text_conversion.h"
 
 namespace eventlink {
@@ -57,6 +57,10 @@ void Serialize(const Variant& value, TMemoryStreamEx& out, int depth) {
       const VariantArray& a = value.ArrayData();
       if (a.dimensions != 1) throw EDinamicByteArray(kMsgNotOneDimensional);
       if (depth >= kMaxArrayNesting) throw EDinamicByteArray(kMsgNestedTooDeep);
+      // Bounds changed behind the elements' back would make the stream unreadable.
+      const int64_t count = std::max<int64_t>(0, int64_t(a.highBound) - a.lowBound + 1);
+      if (count != static_cast<int64_t>(a.items.size()))
+        throw std::invalid_argument("variant array bounds do not match its elements");
       out.WriteByte(vtArray);
       out.WriteWord(static_cast<uint16_t>(a.elementType & 0x0FFF));
       out.WriteWord(1);
