@@ -34,27 +34,6 @@ DateTime LocalFromUnixMs(int64_t unixMs) {
   return days + static_cast<double>(kUnixEpochDay);
 }
 
-// UTC milliseconds of a local wall-clock time (the tz database decides the offset; in a
-// repeated hour the first, daylight, occurrence is taken).
-bool UnixMsFromLocal(const SystemTime& st, int64_t& unixMs) {
-  DateTime check;
-  if (!TryEncodeDate(st.wYear, st.wMonth, st.wDay, check) ||
-      !TryEncodeTime(st.wHour, st.wMinute, st.wSecond, st.wMilliseconds, check))
-    return false;
-  tm local{};
-  local.tm_year = st.wYear - 1900;
-  local.tm_mon = st.wMonth - 1;
-  local.tm_mday = st.wDay;
-  local.tm_hour = st.wHour;
-  local.tm_min = st.wMinute;
-  local.tm_sec = st.wSecond;
-  local.tm_isdst = -1;
-  const time_t t = mktime(&local);
-  if (t == static_cast<time_t>(-1)) return false;
-  unixMs = static_cast<int64_t>(t) * 1000 + st.wMilliseconds;
-  return true;
-}
-
 uint32_t MonotonicMs32() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -79,11 +58,30 @@ Clock& EnvironmentClock() {
 
 }  // namespace
 
+bool LocalTimeToUnixMs(const SystemTime& st, int64_t& unixMs) {
+  DateTime check;
+  if (!TryEncodeDate(st.wYear, st.wMonth, st.wDay, check) ||
+      !TryEncodeTime(st.wHour, st.wMinute, st.wSecond, st.wMilliseconds, check))
+    return false;
+  tm local{};
+  local.tm_year = st.wYear - 1900;
+  local.tm_mon = st.wMonth - 1;
+  local.tm_mday = st.wDay;
+  local.tm_hour = st.wHour;
+  local.tm_min = st.wMinute;
+  local.tm_sec = st.wSecond;
+  local.tm_isdst = -1;
+  const time_t t = mktime(&local);
+  if (t == static_cast<time_t>(-1)) return false;
+  unixMs = static_cast<int64_t>(t) * 1000 + st.wMilliseconds;
+  return true;
+}
+
 DateTime SystemClock::Now() { return LocalFromUnixMs(RealtimeMs()); }
 
 bool SystemClock::SetLocalTime(const SystemTime& local) {
   int64_t unixMs;
-  if (!UnixMsFromLocal(local, unixMs)) return false;
+  if (!LocalTimeToUnixMs(local, unixMs)) return false;
   timespec ts{};
   ts.tv_sec = static_cast<time_t>(unixMs / 1000);
   ts.tv_nsec = static_cast<long>((unixMs % 1000) * 1000000);
@@ -101,7 +99,7 @@ DateTime SimulatedClock::Now() {
 
 bool SimulatedClock::SetLocalTime(const SystemTime& local) {
   int64_t unixMs;
-  if (!UnixMsFromLocal(local, unixMs)) return false;
+  if (!LocalTimeToUnixMs(local, unixMs)) return false;
   std::lock_guard lock(mutex_);
   offsetSeconds_ = static_cast<double>(unixMs - RealtimeMs()) / 1000.0;
   return true;

@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include "platform/utf8.h"
+
 #include <iconv.h>
 
 #include <array>
@@ -9,59 +11,6 @@
 
 namespace platform {
 namespace {
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// Decodes one code point at `i`; malformed input yields U+FFFD and skips one byte.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  auto cont = [&](size_t k) -> int {
-    if (i + k >= s.size()) return -1;
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    return (b & 0xC0) == 0x80 ? (b & 0x3F) : -1;
-  };
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  if ((b0 & 0xE0) == 0xC0) {
-    const int c1 = cont(1);
-    if (c1 >= 0) {
-      i += 2;
-      return (char32_t(b0 & 0x1F) << 6) | char32_t(c1);
-    }
-  } else if ((b0 & 0xF0) == 0xE0) {
-    const int c1 = cont(1), c2 = c1 >= 0 ? cont(2) : -1;
-    if (c2 >= 0) {
-      i += 3;
-      return (char32_t(b0 & 0x0F) << 12) | (char32_t(c1) << 6) | char32_t(c2);
-    }
-  } else if ((b0 & 0xF8) == 0xF0) {
-    const int c1 = cont(1), c2 = c1 >= 0 ? cont(2) : -1, c3 = c2 >= 0 ? cont(3) : -1;
-    if (c3 >= 0) {
-      i += 4;
-      return (char32_t(b0 & 0x07) << 18) | (char32_t(c1) << 12) | (char32_t(c2) << 6) | char32_t(c3);
-    }
-  }
-  ++i;
-  return 0xFFFD;
-}
 
 // A single-byte code page as two tables, built once from the C library's converters.
 struct CodePage {
@@ -94,7 +43,8 @@ struct CodePage {
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
-      const char32_t cp = NextCodePoint(utf8, i);
+      const int32_t decoded = DecodeUtf8(utf8, i);
+      const char32_t cp = decoded < 0 ? char32_t(0xFFFD) : static_cast<char32_t>(decoded);
       if (cp < 0x80) {
         out += static_cast<char>(cp);
         continue;

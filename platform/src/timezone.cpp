@@ -116,17 +116,9 @@ uint32_t GetTimeZoneInformationAt(TimeZoneInformation& info, int64_t unixSeconds
 uint32_t GetTimeZoneInformation(TimeZoneInformation& info) {
   // "Now" of the clock in force, turned back into UTC seconds through the zone.
   const DateTime now = CurrentClock().Now();
-  const SystemTime st = DateTimeToSystemTime(now);
-  tzset();
-  tm local{};
-  local.tm_year = st.wYear - 1900;
-  local.tm_mon = st.wMonth - 1;
-  local.tm_mday = st.wDay;
-  local.tm_hour = st.wHour;
-  local.tm_min = st.wMinute;
-  local.tm_sec = st.wSecond;
-  local.tm_isdst = -1;
-  return GetTimeZoneInformationAt(info, static_cast<int64_t>(mktime(&local)));
+  int64_t unixMs = 0;
+  if (!LocalTimeToUnixMs(DateTimeToSystemTime(now), unixMs)) unixMs = 0;
+  return GetTimeZoneInformationAt(info, unixMs / 1000);
 }
 
 }  // namespace platform

@@ -72,6 +72,10 @@ Clock& CurrentClock();
 // keeps ownership and must keep it alive while installed.
 void UseClock(Clock* clock);
 
+// UTC milliseconds since 1970 of a local wall-clock time, by the tz database in force; in a
+// repeated hour the first occurrence is taken. False for a date or time that does not exist.
+bool LocalTimeToUnixMs(const SystemTime& local, int64_t& unixMs);
+
 // Shorthands for CurrentClock().
 DateTime Now();
 uint32_t TickCount();
