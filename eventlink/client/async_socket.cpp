@@ -132,6 +132,13 @@ size_t TAsyncSocket::Receive(void* buffer, size_t capacity, bool& closed) {
   return 0;
 }
 
+bool TAsyncSocket::PeerHasClosed() const {
+  if (!connected_) return false;
+  uint8_t byte;
+  const ssize_t n = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
 void TAsyncSocket::WantWritable(bool want) {
   if (wantWritable_ == want) return;
   wantWritable_ = want;

@@ -52,6 +52,8 @@ class TAsyncSocket {
   size_t Receive(void* buffer, size_t capacity, bool& closed);
 
   void WantWritable(bool want);
+  // Whether the peer's close is the next thing to read (no data waits before it).
+  bool PeerHasClosed() const;
 
  private:
   void OnIo(uint32_t events);

@@ -6,6 +6,7 @@
 
 #include "client/process_settings.h"
 #include "otherutils/daylight_period.h"
+#include "wire/event_packet.h"
 #include "wire/packets.h"
 #include "wire/text_packet.h"
 #include "wire/value_packet.h"
@@ -87,7 +88,15 @@ void TTCPClientSocket::Shutdown() {
   refreshTimer_ = 0;
   if (resendTimer_) queue_->KillTimer(resendTimer_);
   resendTimer_ = 0;
+  // Events gathered for the next flush were already accepted: they still go out.
+  PushGathered();
   socket_.Close(false);
+}
+
+void TTCPClientSocket::CloseSocket() {
+  std::lock_guard lock(lock_);
+  PushGathered();
+  socket_.Close(true);
 }
 
 void TTCPClientSocket::DisableConnectTimer() {
@@ -114,12 +123,12 @@ void TTCPClientSocket::ApplyConfig(const TConnectionConfig& config) {
 
 int32_t TTCPClientSocket::PendingLength() const {
   std::lock_guard lock(lock_);
-  return static_cast<int32_t>(sendBuffer_.Length() - sendHead_ - frontSent_);
+  return static_cast<int32_t>(PendingBytes());
 }
 
 bool TTCPClientSocket::UnderBufferLimit() const {
   const int32_t limit = ProcessSettings().ClientBufSize;
-  return limit <= 0 || PendingLength() < limit;
+  return limit <= 0 || PendingBytes() < static_cast<size_t>(limit);
 }
 
 void TTCPClientSocket::AppendPacket(const Variant& value) {
@@ -205,6 +214,60 @@ void TTCPClientSocket::Flush() {
   }
 }
 
+void TTCPClientSocket::FlushOrGather() {
+  if (!IsConnected()) return;
+  if (gatherFlushPosted_) {
+    // Within a burst the clock is read only every few events; it is the costlier check.
+    bool due = PendingBytes() >= kGatherBytes;
+    if (!due && ++gatheredSinceClock_ >= kGatherClockEvery) {
+      gatheredSinceClock_ = 0;
+      due = std::chrono::steady_clock::now() - lastFlush_ >= kGatherWindow;
+    }
+    if (due) {
+      lastFlush_ = std::chrono::steady_clock::now();
+      FlushGathered();
+    }
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastFlush_ >= kGatherWindow) {
+    lastFlush_ = now;
+    FlushGathered();
+    return;
+  }
+  // A burst: the rest goes out when the queue next runs, after the window with one of the
+  // next events, or once a full chunk has gathered.
+  gatherFlushPosted_ = true;
+  gatheredSinceClock_ = 0;
+  queue_->Post(Guarded(&TTCPClientSocket::OnGatherFlush));
+}
+
+void TTCPClientSocket::OnGatherFlush() {
+  gatherFlushPosted_ = false;
+  lastFlush_ = std::chrono::steady_clock::now();
+  FlushGathered();
+}
+
+void TTCPClientSocket::FlushGathered() {
+  if (!IsConnected()) return;
+  if (socket_.PeerHasClosed()) {
+    socket_.Close(true);
+    return;
+  }
+  Flush();
+}
+
+void TTCPClientSocket::PushGathered() {
+  while (IsConnected() && sendBuffer_.Length() > sendHead_ + frontSent_) {
+    const size_t offset = sendHead_ + frontSent_;
+    size_t taken = 0;
+    if (socket_.Send(sendBuffer_.Data() + offset, sendBuffer_.Length() - offset, taken) !=
+        TAsyncSocket::SendResult::Sent)
+      return;
+    ConsumeSent(taken);
+  }
+}
+
 void TTCPClientSocket::OnResendTimer() {
   resendTimer_ = 0;
   Flush();
@@ -225,15 +288,20 @@ int32_t TTCPClientSocket::SendEvent(TEvRecord event) {
   }
   event.EvCode = WithDaylightBit(event.EvCode, event.Time1);
   event.Time3 = event.Time2;
+  // Gathered bytes would otherwise count against the limit before the kernel had its chance.
+  if (gatherFlushPosted_ && IsConnected() && !UnderBufferLimit()) Flush();
   int32_t result = 1;
   if (UnderBufferLimit()) {
-    if (valueEvents_)
-      AppendPacket(MakeEventsPacket(event));
-    else
+    if (valueEvents_) {
+      // Built straight into the send buffer; the bytes are those of the general encoder.
+      const size_t before = sendBuffer_.Length();
+      AppendEventPacket(event, sendBuffer_);
+      packetSizes_.push_back(static_cast<uint32_t>(sendBuffer_.Length() - before));
+    } else
       AppendRawPacket(BuildTextPacket(MakeEventTextRecord(event)));
     result = 0;
   }
-  if (IsConnected()) Flush();
+  FlushOrGather();
   return result;
 }
 
@@ -384,6 +452,9 @@ void TTCPClientSocket::OnDisconnect() {
 
 void TTCPClientSocket::OnRefreshTimer() {
   std::lock_guard lock(lock_);
+  if (!IsConnected()) return;
+  // Gathered events were sent before the refresh began: they stay ahead of its packets.
+  Flush();
   if (IsConnected()) Announce(false);
 }
 
@@ -427,9 +498,14 @@ void TTCPClientSocket::OnReadable() {
     extractor_.Append(chunk, n);
     total += n;
   }
+  std::vector<TEvRecord> events;  // per call: a callback may pump and come back in here
   while (!shutDown_ && extractor_.NextPacket()) {
     if (extractor_.LastKind() != pfValue) continue;
-    DispatchPacket(DecodeValuePayload(extractor_.PacketBuffer()));
+    const TDynArrayStream& payload = extractor_.PacketBuffer();
+    if (DecodeEventsPayload(payload.Data(), payload.Length(), events))
+      DispatchEvents(events);
+    else
+      DispatchPacket(DecodeValuePayload(payload));
   }
   if (closed && !shutDown_) socket_.Close(true);
 }

@@ -5,6 +5,7 @@
 //
 // Sockets and timers live on the message queue of the creating thread; every callback runs
 // there. The lock is re-entrant so that callbacks may call the exports.
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -29,6 +30,10 @@ namespace eventlink {
 inline constexpr uint32_t kConnectDelayMs = 100;
 inline constexpr uint32_t kRefreshIntervalMs = 600000;
 inline constexpr uint32_t kResendDelayMs = 100;
+// Events that follow each other this closely are gathered and handed to the kernel together.
+inline constexpr std::chrono::microseconds kGatherWindow{1000};
+inline constexpr size_t kGatherBytes = 65536;
+inline constexpr int kGatherClockEvery = 16;
 
 class TTCPClientSocket : public std::enable_shared_from_this<TTCPClientSocket> {
  public:
@@ -81,7 +86,7 @@ class TTCPClientSocket : public std::enable_shared_from_this<TTCPClientSocket> {
   // For the pool's rebuild.
   void DisableConnectTimer();
   void EnableConnectTimer();
-  void CloseSocket() { socket_.Close(true); }
+  void CloseSocket();
   void DiscardSendBuffer();
   void ApplyConfig(const TConnectionConfig& config);
   const std::string& ConnectionName() const { return connectionName_; }
@@ -93,6 +98,8 @@ class TTCPClientSocket : public std::enable_shared_from_this<TTCPClientSocket> {
 
   // The 10-minute refresh, callable directly by tests.
   void OnRefreshTimer();
+  // Whether the kernel refused bytes and the rest waits for the socket to take more.
+  bool WaitingForSocket() const { return resendTimer_ != 0; }
   // Binds the local end of later attempts (tests provoke a self-connect with it).
   void SetLocalPortForTests(uint16_t port) { socket_.SetLocalPort(port); }
 
@@ -110,6 +117,14 @@ class TTCPClientSocket : public std::enable_shared_from_this<TTCPClientSocket> {
   void OnReadable();
   void OnWritable();
   void OnResendTimer();
+  void OnGatherFlush();
+  // After an event: flush at once, or gather it with the events of the same burst.
+  void FlushOrGather();
+  // Hands gathered bytes to the kernel as far as it takes them, without waiting or retrying.
+  void PushGathered();
+  // Flushes gathered bytes unless the peer has meanwhile closed: then they stay for the next
+  // connection instead of going into a socket nobody reads.
+  void FlushGathered();
   void PostStateNotification();
   void NotifyState();
 
@@ -118,6 +133,8 @@ class TTCPClientSocket : public std::enable_shared_from_this<TTCPClientSocket> {
   void ConsumeSent(size_t count);
   void CompactSendBuffer();
   bool UnderBufferLimit() const;
+  // PendingLength without taking the lock (the caller holds it).
+  size_t PendingBytes() const { return sendBuffer_.Length() - sendHead_ - frontSent_; }
 
   void DispatchPacket(const Variant& packet);
   void DispatchEvents(const std::vector<TEvRecord>& events);
@@ -135,6 +152,9 @@ class TTCPClientSocket : public std::enable_shared_from_this<TTCPClientSocket> {
   platform::MessageQueue::TimerId resendTimer_ = 0;
   platform::MessageQueue::TimerId connectTimer_ = 0;
   platform::MessageQueue::TimerId refreshTimer_ = 0;
+  bool gatherFlushPosted_ = false;
+  int gatheredSinceClock_ = 0;
+  std::chrono::steady_clock::time_point lastFlush_{};
 
   int32_t objChangeCode_ = 0;
   bool ikmEventMode_ = false;

@@ -311,7 +311,7 @@ TEST_F(ConnectionTest, PartlySentPacketGoesOutWholeAfterTheReconnectAnnounce) {
   auto connection = Default();
   // Fill the socket until the client has to keep bytes back; the kernel took part of a packet.
   int sent = 0;
-  while (connection->PendingLength() == 0 && sent < 2000000)
+  while (!connection->WaitingForSocket() && sent < 2000000)
     SendEventToES_Ex(1, sent++, 0, 5, 0, 0, "fill", kJanuary, kJanuary);
   for (int i = 0; i < 10; ++i) SendEventToES_Ex(1, sent++, 0, 5, 0, 0, "fill", kJanuary, kJanuary);
   // What the peer got before hanging up, then the second connection's whole stream.

@@ -53,6 +53,41 @@ TEST_F(EsServerTest, EventsAreRoutedToTheConnectionsThatSubscribed) {
   EXPECT_EQ(g_events[1].second, "второе");
 }
 
+std::vector<std::pair<int32_t, std::string>> g_burst;
+void RecordBurst(void*, int32_t, int32_t, int32_t k2, int32_t, int32_t, int32_t, const char* text, double, double) {
+  g_burst.emplace_back(k2, text);
+}
+
+std::string BurstText(int i) { return (i % 3 == 0 ? "событие " : "event ") + std::to_string(i); }
+
+// Events sent back to back go out gathered; the server reads and routes them straight from
+// the bytes, and the receiving connection reads them the same way.
+TEST_F(EsServerTest, ABurstArrivesWholeAndInOrderAndATailStillGoesOutOnDisconnect) {
+  g_burst.clear();
+  ConnectToES_Ex("sender");
+  ConnectToES_Multiple("receiver", "", "localhost", server_->Port());
+  EvSubscribe_Multiple("LOCALHOST", 7, -1, -1, -1, -1, 1, RecordBurst, nullptr);
+  ASSERT_TRUE(Pump([&] { return server_->Stats().clientsConnected == 2 && ESClientConnected(); }));
+  ASSERT_TRUE(Pump([&] { return server_->Stats().packets >= 12; }));
+  const uint64_t before = server_->Stats().events;
+  constexpr int kBurst = 20000;
+  for (int i = 0; i < kBurst; ++i)
+    ASSERT_EQ(SendEventToES_Ex(1, 7, i, 5, 0, 0, BurstText(i).c_str(), kJanuary, kJanuary), 0);
+  ASSERT_TRUE(Pump([] { return g_burst.size() >= kBurst; }, 10000)) << g_burst.size();
+  PumpFor(20);
+  ASSERT_EQ(g_burst.size(), static_cast<size_t>(kBurst));
+  for (int i = 0; i < kBurst; ++i) {
+    ASSERT_EQ(g_burst[i].first, i);
+    ASSERT_EQ(g_burst[i].second, BurstText(i));
+  }
+  EXPECT_EQ(server_->Stats().events, before + kBurst);
+
+  // A short burst and a disconnect at once, with no message pumped in between.
+  for (int i = 0; i < 50; ++i) SendEventToES_Ex(1, 8, i, 5, 0, 0, "tail", kJanuary, kJanuary);
+  DisconnectFromES_Ex();
+  EXPECT_TRUE(Pump([&] { return server_->Stats().events == before + kBurst + 50; }));
+}
+
 std::vector<double> g_values;
 void RecordData(void* tag, int64_t, int32_t k1, int32_t k2, int32_t k3, int32_t k4, double, double, double v1,
                 double, int32_t) {

@@ -4,15 +4,12 @@
 #include <cmath>
 #include <limits>
 
+#include "wire/calendar_date.h"
 #include "wire/text_conversion.h"
 
 namespace eventlink {
 
 namespace {
-
-// 0001-01-01 and the day after 9999-12-31: the range the calendar form can carry.
-constexpr double kFirstDay = -693593.0;
-constexpr double kEndDay = 2958466.0;
 
 void Serialize(const Variant& value, TMemoryStreamEx& out, int depth) {
   switch (value.Type()) {
@@ -198,28 +195,20 @@ Variant DeserializeVariant(TMemoryStreamEx& in) {
 }
 
 void WriteCalendarDate(platform::DateTime value, TMemoryStreamEx& out) {
-  // Checked after rounding to the millisecond, which may carry into the next day.
-  if (!std::isfinite(value) || value < kFirstDay - 1 || value > kEndDay + 1)
-    throw platform::EConvertError("Invalid argument to date encode");
-  const platform::DayAndMs split = platform::SplitDateTime(value);
-  if (split.days < kFirstDay || split.days >= kEndDay)
-    throw platform::EConvertError("Invalid argument to date encode");
-  int year, month, day, hour, minute, second, ms;
-  platform::DecodeDate(value, year, month, day);
-  platform::DecodeTime(value, hour, minute, second, ms);
-  const uint8_t bytes[9] = {
-      static_cast<uint8_t>(day),    static_cast<uint8_t>(month),       static_cast<uint8_t>(year),
-      static_cast<uint8_t>(year >> 8), static_cast<uint8_t>(hour),     static_cast<uint8_t>(minute),
-      static_cast<uint8_t>(second), static_cast<uint8_t>(ms & 0xFF),   static_cast<uint8_t>((ms >> 8) & 0x7F)};
-  out.Write(bytes, 9);
+  uint8_t bytes[kCalendarDateBytes];
+  EncodeCalendarDate(value, bytes);
+  out.Write(bytes, kCalendarDateBytes);
 }
 
 platform::DateTime ReadCalendarDate(TMemoryStreamEx& in) {
-  uint8_t b[9];
-  in.Read(b, 9);
-  const int year = b[2] | (b[3] << 8);
-  const int ms = (b[7] | (b[8] << 8)) & 0x7FFF;  // bit 15 is a flag nobody uses
-  return platform::EncodeDateTime(year, b[1], b[0], b[4], b[5], b[6], ms);
+  uint8_t bytes[kCalendarDateBytes];
+  in.Read(bytes, kCalendarDateBytes);
+  platform::DateTime value;
+  if (DecodeCalendarDate(bytes, value)) return value;
+  // The calendar's own encoder names the field that is wrong.
+  const int year = bytes[2] | (bytes[3] << 8);
+  const int ms = (bytes[7] | (bytes[8] << 8)) & 0x7FFF;
+  return platform::EncodeDateTime(year, bytes[1], bytes[0], bytes[4], bytes[5], bytes[6], ms);
 }
 
 }  // namespace eventlink

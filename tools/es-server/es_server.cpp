@@ -10,6 +10,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "wire/event_packet.h"
 #include "wire/event_records.h"
 #include "wire/packets.h"
 #include "wire/value_packet.h"
@@ -167,10 +168,18 @@ void TEsServer::DropAll() {
 }
 
 ServerStats TEsServer::Stats() const {
-  std::lock_guard lock(statsMutex_);
-  ServerStats stats = stats_;
+  ServerStats stats;
+  stats.packets = stats_.packets.load(std::memory_order_relaxed);
+  stats.events = stats_.events.load(std::memory_order_relaxed);
+  stats.data = stats_.data.load(std::memory_order_relaxed);
+  stats.clientsAccepted = stats_.clientsAccepted.load(std::memory_order_relaxed);
+  stats.clientsConnected = stats_.clientsConnected.load(std::memory_order_relaxed);
   return stats;
 }
+
+namespace {
+void Bump(std::atomic<uint64_t>& counter, uint64_t by = 1) { counter.fetch_add(by, std::memory_order_relaxed); }
+}  // namespace
 
 void TEsServer::OnAccept() {
   for (;;) {
@@ -189,11 +198,8 @@ void TEsServer::OnAccept() {
     client->watch = queue_->Watch(fd, platform::MessageQueue::kReadable, [this, id](uint32_t ev) { OnClientIo(id, ev); });
     Client& ref = *client;
     clients_.emplace(id, std::move(client));
-    {
-      std::lock_guard lock(statsMutex_);
-      ++stats_.clientsAccepted;
-      stats_.clientsConnected = clients_.size();
-    }
+    Bump(stats_.clientsAccepted);
+    stats_.clientsConnected = clients_.size();
     Variant info = Variant::ArrayOf({Variant::Integer(eventlink::pkServerInfo), Variant::Boolean(options_.valueEvents)});
     SendTo(ref, info);
   }
@@ -205,7 +211,6 @@ void TEsServer::CloseClient(int id) {
   queue_->Unwatch(it->second->watch);
   close(it->second->fd);
   clients_.erase(it);
-  std::lock_guard lock(statsMutex_);
   stats_.clientsConnected = clients_.size();
 }
 
@@ -235,14 +240,19 @@ void TEsServer::OnClientIo(int id, uint32_t events) {
 }
 
 void TEsServer::HandlePacket(Client& client, bool text, const eventlink::TDynArrayStream& payload) {
+  Bump(stats_.packets);
+  const bool observed = options_.log != LogMode::None || hook_;
+  // Event packets, nearly all of the traffic, are read straight into records when nobody
+  // needs to see the value itself.
+  if (!text && !observed && eventlink::DecodeEventsPayload(payload.Data(), payload.Length(), events_)) {
+    Bump(stats_.events, events_.size());
+    for (const auto& event : events_) RouteEvent(event);
+    return;
+  }
   ReceivedPacket packet;
   packet.client = client.id;
   packet.text = text;
-  if (options_.log != LogMode::None || hook_) packet.raw.assign(payload.View());
-  {
-    std::lock_guard lock(statsMutex_);
-    ++stats_.packets;
-  }
+  if (observed) packet.raw.assign(payload.View());
   if (text) {
     auto record = eventlink::ParseTextPayload(payload.View());
     if (!record) return;
@@ -264,10 +274,7 @@ void TEsServer::HandlePacket(Client& client, bool text, const eventlink::TDynArr
     event.Time1 = record->Time1;
     event.Time2 = event.Time3 = record->Time2;
     event.Text = record->Text;
-    {
-      std::lock_guard lock(statsMutex_);
-      ++stats_.events;
-    }
+    Bump(stats_.events);
     RouteEvent(event);
     return;
   }
@@ -324,20 +331,14 @@ void TEsServer::HandleValue(Client& client, const Variant& packet, int32_t kind)
       break;
     case eventlink::pkEvents: {
       const auto events = eventlink::ParseEventsPacket(packet);
-      {
-        std::lock_guard lock(statsMutex_);
-        stats_.events += events.size();
-      }
+      Bump(stats_.events, events.size());
       for (const auto& event : events) RouteEvent(event);
       break;
     }
     case eventlink::pkData: {
       auto data = eventlink::ParseDataPacket(packet);
       if (!data) break;
-      {
-        std::lock_guard lock(statsMutex_);
-        ++stats_.data;
-      }
+      Bump(stats_.data);
       RouteData(*data);
       break;
     }
@@ -348,13 +349,19 @@ void TEsServer::HandleValue(Client& client, const Variant& packet, int32_t kind)
 void TEsServer::RouteEvent(const eventlink::TEvRecord& event) {
   const eventlink::EvKeys keys{event.Key1, event.Key2, event.Key3, event.Key4, event.Key5};
   std::vector<int> targets;
-  for (auto& [id, client] : clients_)
-    if (!client->evFilters.CollectEvMatches(keys).empty()) targets.push_back(id);
+  for (auto& [id, client] : clients_) {
+    if (client->evFilters.EvFilterCount() == 0) continue;
+    client->evFilters.BeginEvMatch(keys);
+    if (client->evFilters.NextEvMatch()) targets.push_back(id);
+  }
   if (targets.empty()) return;
-  const Variant packet = eventlink::MakeEventsPacket(event);
+  routed_.Clear();
+  eventlink::AppendEventPacket(event, routed_);
   for (int id : targets) {
     auto it = clients_.find(id);
-    if (it != clients_.end()) SendTo(*it->second, packet);
+    if (it == clients_.end()) continue;
+    it->second->out.Append(routed_.Data(), routed_.Length());
+    FlushClient(*it->second);
   }
 }
 

@@ -3,6 +3,7 @@
 // takes value events, keeps each client's event and data subscriptions and monitor state, and
 // routes every event and data item to the clients whose subscriptions match. A second port
 // echoes remote-protocol frames. Runs on the message queue of the thread that starts it.
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "filters/ev_filters.h"
 #include "platform/message_queue.h"
 #include "wire/dyn_array_stream.h"
+#include "wire/event_records.h"
 #include "wire/packet_extractor.h"
 #include "wire/text_packet.h"
 #include "wire/variant.h"
@@ -100,8 +102,14 @@ class TEsServer {
   bool rejectClients_ = false;
   std::map<int, std::unique_ptr<Client>> clients_;
   std::map<int, std::unique_ptr<EchoPeer>> echoPeers_;
-  mutable std::mutex statsMutex_;
-  ServerStats stats_;
+  // Counted on the server's thread, read from any: plain atomic counters, no lock per packet.
+  struct Counters {
+    std::atomic<uint64_t> packets{0}, events{0}, data{0}, clientsAccepted{0};
+    std::atomic<size_t> clientsConnected{0};
+  };
+  Counters stats_;
+  std::vector<eventlink::TEvRecord> events_;  // the events of the packet in hand
+  eventlink::TDynArrayStream routed_;         // one routed event's packet, built once for all
   std::function<void(const ReceivedPacket&)> hook_;
 };
 
