@@ -63,7 +63,9 @@ void BM_SendEventToES(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kBatch; ++i) {
-      SendEventToES_Ex(1, i, 2, 3, 4, 5, "bench", kTime, kTime);
+      // Time stamps a millisecond apart, as a real source gives them.
+      const double time = kTime + i * platform::kOneMs;
+      SendEventToES_Ex(1, i, 2, 3, 4, 5, "bench", time, time);
       if ((i & 1023) == 0) ESProcessMessages(0);
     }
     target += kBatch;

@@ -7,6 +7,7 @@
 #include "platform/datetime.h"
 #include "test_bytes.h"
 #include "wire/calendar_date.h"
+#include "wire/check_value.h"
 #include "wire/event_packet.h"
 #include "wire/packets.h"
 #include "wire/value_packet.h"
@@ -135,6 +136,13 @@ TEST(EventPacket, DamagedPayloadsAreRefusedOrReadAsTheGeneralDecoderReadsThem) {
   }
   // The check value rejects nearly all damage.
   EXPECT_LT(accepted, 200);
+}
+
+TEST(CheckValues, XmodemContinuesFromAnyCut) {
+  const uint8_t text[] = "123456789abcdefghijklmnopqrstuvwxyz";
+  const size_t n = sizeof text - 1;
+  for (size_t cut = 0; cut <= n; ++cut)
+    EXPECT_EQ(Crc16XmodemUpdate(Crc16Xmodem(text, cut), text + cut, n - cut), Crc16Xmodem(text, n)) << cut;
 }
 
 TEST(CalendarDate, BytesFollowTheCalendarAndReadBackAsEncodeDateTimeGives) {

@@ -34,8 +34,10 @@ constexpr auto kSlices = MakeSlices();
 
 }  // namespace
 
-uint16_t Crc16Xmodem(const uint8_t* bytes, size_t count) {
-  uint16_t r = 0;
+uint16_t Crc16Xmodem(const uint8_t* bytes, size_t count) { return Crc16XmodemUpdate(0, bytes, count); }
+
+uint16_t Crc16XmodemUpdate(uint16_t crc, const uint8_t* bytes, size_t count) {
+  uint16_t r = crc;
   size_t i = 0;
   for (; i + 8 <= count; i += 8) {
     const uint8_t* b = bytes + i;

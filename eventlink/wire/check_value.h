@@ -15,6 +15,8 @@ uint16_t ValueCheckBytewise(const uint8_t* bytes, size_t count);
 
 // Polynomial 0x1021, initial value 0, no reflection, no final XOR: "abc" gives 0x9DD6.
 uint16_t Crc16Xmodem(const uint8_t* bytes, size_t count);
+// Continues a CRC-16/XMODEM from the register value `crc` (the CRC of the bytes before).
+uint16_t Crc16XmodemUpdate(uint16_t crc, const uint8_t* bytes, size_t count);
 inline uint16_t Crc16Xmodem(std::string_view text) {
   return Crc16Xmodem(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }

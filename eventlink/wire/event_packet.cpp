@@ -60,6 +60,12 @@ uint8_t* PutDate(uint8_t* p, platform::DateTime value) {
   return p + kCalendarDateBytes;
 }
 
+// Copies the date just written.
+uint8_t* RepeatDate(uint8_t* p) {
+  std::memcpy(p, p - (1 + kCalendarDateBytes), 1 + kCalendarDateBytes);
+  return p + 1 + kCalendarDateBytes;
+}
+
 // A reader over the decoded body that answers false instead of throwing.
 struct Reader {
   const uint8_t* p;
@@ -117,6 +123,33 @@ bool ReadEvent(Reader& in, TEvRecord& event) {
   return true;
 }
 
+// The bytes every one-event packet starts with, [5, [[ up to the first field, and the check
+// register after them: the check of such a body resumes from there.
+struct OneEventPrefix {
+  uint8_t bytes[3 * kArrayHeader + 5];
+  uint16_t crc;
+  OneEventPrefix() {
+    uint8_t* p = PutArrayHeader(bytes, 1);
+    p = PutInteger(p, pkEvents);
+    p = PutArrayHeader(p, 0);
+    PutArrayHeader(p, kEventFields - 1);
+    crc = Crc16Xmodem(bytes, sizeof bytes);
+  }
+};
+const OneEventPrefix& Prefix() {
+  static const OneEventPrefix prefix;
+  return prefix;
+}
+
+// ValueCheck(body, length), shortened for a body that starts with the one-event prefix.
+uint16_t EventBodyCheck(const uint8_t* body, size_t length) {
+  const OneEventPrefix& prefix = Prefix();
+  constexpr size_t kPrefix = sizeof prefix.bytes;
+  if (length < kPrefix + 2 || std::memcmp(body, prefix.bytes, kPrefix) != 0) return ValueCheck(body, length);
+  return static_cast<uint16_t>(Crc16XmodemUpdate(prefix.crc, body + kPrefix, length - 2 - kPrefix) ^
+                               ((body[length - 2] << 8) | body[length - 1]));
+}
+
 TDynArrayStream& DecodeScratch() {
   thread_local TDynArrayStream scratch;
   return scratch;
@@ -151,15 +184,17 @@ void AppendEventPacket(const TEvRecord& event, TDynArrayStream& out) {
   p = PutInteger(p, event.Key3);
   p = PutInteger(p, event.Key4);
   p = PutInteger(p, event.Key5);
+  // Time3 is Time2 in every event a client sends, and Time2 is often Time1: equal times share
+  // their bytes.
   p = PutDate(p, event.Time1);
-  p = PutDate(p, event.Time2);
-  p = PutDate(p, event.Time3);
+  p = event.Time2 == event.Time1 ? RepeatDate(p) : PutDate(p, event.Time2);
+  p = event.Time3 == event.Time2 ? RepeatDate(p) : PutDate(p, event.Time3);
   *p++ = vtString;
   *p++ = uint8_t(text.size());
   *p++ = uint8_t(text.size() >> 8);
   if (!text.empty()) std::memcpy(p, text.data(), text.size());
   p += text.size();
-  const uint16_t check = ValueCheck(body, bodyLength);
+  const uint16_t check = EventBodyCheck(body, bodyLength);
   *p++ = uint8_t(check);
   *p++ = uint8_t(check >> 8);
 
@@ -178,7 +213,7 @@ bool DecodeEventsPayload(const uint8_t* payload, size_t count, std::vector<TEvRe
   if (length < 4) return false;
   const uint8_t* data = body.Data();
   const uint16_t carried = uint16_t(data[length - 2] | (data[length - 1] << 8));
-  if (ValueCheck(data, length - 2) != carried) return false;
+  if (EventBodyCheck(data, length - 2) != carried) return false;
 
   Reader in{data, data + length - 2};
   int32_t high = 0, kind = 0, last = 0;

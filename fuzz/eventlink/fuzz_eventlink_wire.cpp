@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <exception>
 #include <string_view>
+#include <vector>
 
 #include "wire/dyn_array_stream.h"
+#include "wire/event_packet.h"
 #include "wire/packet_extractor.h"
 #include "wire/packets.h"
 #include "wire/text_packet.h"
@@ -27,11 +29,19 @@ void Use(const eventlink::Variant& value) {
   }
 }
 
+// The direct event decoder must read whatever it accepts exactly as the general one does.
+void CrossCheckEvents(const uint8_t* payload, size_t count) {
+  std::vector<eventlink::TEvRecord> direct;
+  if (!eventlink::DecodeEventsPayload(payload, count, direct)) return;
+  if (direct != eventlink::ParseEventsPacket(eventlink::DecodeValuePayload(payload, count))) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The whole input as one payload and as one serialised value.
   Use(eventlink::DecodeValuePayload(data, size));
+  CrossCheckEvents(data, size);
   {
     eventlink::TDynArrayStream raw;
     raw.Append(data, size);
@@ -52,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const eventlink::TDynArrayStream& payload = extractor.PacketBuffer();
       if (extractor.LastKind() == eventlink::pfValue) {
         Use(eventlink::DecodeValuePayload(payload));
+        CrossCheckEvents(payload.Data(), payload.Length());
       } else {
         (void)eventlink::ParseTextPayload(payload.View());
       }
