@@ -218,7 +218,9 @@ void TTCPClientSocket::FlushOrGather() {
   if (!IsConnected()) return;
   if (gatherFlushPosted_) {
     // Within a burst the clock is read only every few events; it is the costlier check.
-    bool due = PendingBytes() >= kGatherBytes;
+    // A full chunk goes at once, unless the socket is still full: then the writable report,
+    // the resend timer or the window's end retries.
+    bool due = !WaitingForSocket() && PendingBytes() >= kGatherBytes;
     if (!due && ++gatheredSinceClock_ >= kGatherClockEvery) {
       gatheredSinceClock_ = 0;
       due = std::chrono::steady_clock::now() - lastFlush_ >= kGatherWindow;
@@ -239,7 +241,11 @@ void TTCPClientSocket::FlushOrGather() {
   // next events, or once a full chunk has gathered.
   gatherFlushPosted_ = true;
   gatheredSinceClock_ = 0;
-  queue_->Post(Guarded(&TTCPClientSocket::OnGatherFlush));
+  if (!queue_->Post(Guarded(&TTCPClientSocket::OnGatherFlush))) {
+    // The owner thread's queue is gone: nothing would run the flush later.
+    gatherFlushPosted_ = false;
+    FlushGathered();
+  }
 }
 
 void TTCPClientSocket::OnGatherFlush() {
