@@ -1,6 +1,7 @@
 #include "client/sockets_pool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 
 namespace eventlink {
@@ -212,12 +213,16 @@ std::unique_ptr<TTCPSocketsPool>& PoolSlot() {
   return pool;
 }
 std::mutex g_poolSlotMutex;
+// The slot's pool for the lock-free look-up every export makes; the mutex guards changes.
+std::atomic<TTCPSocketsPool*> g_currentPool{nullptr};
 }  // namespace
 
 TTCPSocketsPool& ProcessPool() {
+  if (TTCPSocketsPool* pool = g_currentPool.load(std::memory_order_acquire)) return *pool;
   std::lock_guard lock(g_poolSlotMutex);
   auto& slot = PoolSlot();
   if (!slot) slot = std::make_unique<TTCPSocketsPool>();
+  g_currentPool.store(slot.get(), std::memory_order_release);
   return *slot;
 }
 
@@ -225,10 +230,12 @@ void RecreateProcessPool() {
   std::unique_ptr<TTCPSocketsPool> old;
   {
     std::lock_guard lock(g_poolSlotMutex);
+    g_currentPool.store(nullptr, std::memory_order_release);
     old = std::move(PoolSlot());
     ProcessSettings() = TProcessSettings{};
     ResetMaxSendFailsCount();
     PoolSlot() = std::make_unique<TTCPSocketsPool>();
+    g_currentPool.store(PoolSlot().get(), std::memory_order_release);
   }
 }
 
