@@ -39,7 +39,7 @@ function(tessaro_add_test)
   file(MAKE_DIRECTORY ${registry_dir})
   set_tests_properties(${T_NAME} PROPERTIES
     TIMEOUT 300
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TESSARO_CLOCK=simulated;TESSARO_REGISTRY_DIR=${registry_dir};TESSARO_TEST_SCRATCH=${TESSARO_TEST_SCRATCH};${T_ENV}")
+    ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp;QT_QPA_PLATFORM=offscreen;TESSARO_CLOCK=simulated;TESSARO_REGISTRY_DIR=${registry_dir};TESSARO_TEST_SCRATCH=${TESSARO_TEST_SCRATCH};${T_ENV}")
 endfunction()
 
 # Adds every immediate subfolder of the current folder that has a CMakeLists.txt.
