@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <utility>
 
 namespace eventlink {
 
@@ -50,13 +51,22 @@ TTCPSocketsPool::TTCPSocketsPool(bool readRegistry) {
 }
 
 TTCPSocketsPool::~TTCPSocketsPool() {
-  std::lock_guard lock(lock_);
-  default_ = nullptr;
-  for (auto& entry : entries_) {
-    RetireProtocol(std::move(entry->Protocol));
-    RetireConnection(std::move(entry->Socket));
+  std::vector<std::unique_ptr<TESConnection>> entries;
+  {
+    std::lock_guard lock(lock_);
+    default_ = nullptr;
+    entries.swap(entries_);
   }
-  entries_.clear();
+  for (auto& entry : entries) RetireEntry(std::move(entry));
+}
+
+// The pool's lock is never held while a connection's lock is taken: a connection holds its own
+// lock while it dispatches, and a callback may call an export that takes the pool's lock, so
+// the opposite order on another thread could deadlock.
+void TTCPSocketsPool::RetireEntry(std::unique_ptr<TESConnection> entry) {
+  if (!entry) return;
+  RetireProtocol(std::move(entry->Protocol));
+  RetireConnection(std::move(entry->Socket));
 }
 
 TESConnection* TTCPSocketsPool::FindEntry(std::string_view address) {
@@ -70,15 +80,18 @@ void TTCPSocketsPool::SortEntries() {
                    [](const auto& a, const auto& b) { return AddressLess(a->ServerIP, b->ServerIP); });
 }
 
-void TTCPSocketsPool::RemoveEntry(TESConnection* entry) {
-  if (!entry) return;
+std::unique_ptr<TESConnection> TTCPSocketsPool::DetachEntry(TESConnection* entry) {
+  if (!entry) return nullptr;
   if (default_ == entry) default_ = nullptr;
   auto it = std::find_if(entries_.begin(), entries_.end(), [entry](const auto& e) { return e.get() == entry; });
-  if (it == entries_.end()) return;
+  if (it == entries_.end()) return nullptr;
   std::unique_ptr<TESConnection> removed = std::move(*it);
   entries_.erase(it);
-  RetireProtocol(std::move(removed->Protocol));
-  RetireConnection(std::move(removed->Socket));
+  return removed;
+}
+
+bool TTCPSocketsPool::HoldsEntry(const TESConnection* entry) const {
+  return std::any_of(entries_.begin(), entries_.end(), [entry](const auto& e) { return e.get() == entry; });
 }
 
 void TTCPSocketsPool::Connect(std::string_view name, std::string_view userName) {
@@ -117,60 +130,93 @@ void TTCPSocketsPool::ConnectTo(std::string_view name, std::string_view userName
 }
 
 void TTCPSocketsPool::Disconnect() {
-  std::lock_guard lock(lock_);
-  RemoveEntry(default_);
-  default_ = nullptr;
+  std::unique_ptr<TESConnection> removed;
+  {
+    std::lock_guard lock(lock_);
+    removed = DetachEntry(default_);
+    default_ = nullptr;
+  }
+  RetireEntry(std::move(removed));
 }
 
 void TTCPSocketsPool::DisconnectFrom(std::string_view address) {
-  std::lock_guard lock(lock_);
-  RemoveEntry(FindEntry(address));
+  std::unique_ptr<TESConnection> removed;
+  {
+    std::lock_guard lock(lock_);
+    removed = DetachEntry(FindEntry(address));
+  }
+  RetireEntry(std::move(removed));
 }
 
 int32_t TTCPSocketsPool::Reconfigure(const TSettingsList& settings) {
-  std::lock_guard lock(lock_);
-  if (!default_) return 1;
-  ApplySettingsList(settings, defaults_);
-  TESConnection* found = FindEntry(defaults_.ServerIP);
-  if (found && found != default_) {
-    RemoveEntry(default_);
-    default_ = found;
+  std::unique_ptr<TESConnection> removed;
+  TESConnection* target = nullptr;
+  TConnectionConfig config;
+  {
+    std::lock_guard lock(lock_);
+    if (!default_) return 1;
+    ApplySettingsList(settings, defaults_);
+    TESConnection* found = FindEntry(defaults_.ServerIP);
+    if (found && found != default_) {
+      removed = DetachEntry(default_);
+      default_ = found;
+    }
+    target = default_;
+    config = defaults_;
   }
-  return Rebuild(*default_, defaults_);
+  RetireEntry(std::move(removed));
+  return Rebuild(target, config);
 }
 
 int32_t TTCPSocketsPool::ReconfigureOther(const TSettingsList& settings) {
-  std::lock_guard lock(lock_);
-  TConnectionConfig config = defaults_;
-  ApplySettingsList(settings, config);
-  TESConnection* found = FindEntry(config.ServerIP);
-  if (!found) return 1;
-  return Rebuild(*found, config);
+  TESConnection* target = nullptr;
+  TConnectionConfig config;
+  {
+    std::lock_guard lock(lock_);
+    config = defaults_;
+    ApplySettingsList(settings, config);
+    target = FindEntry(config.ServerIP);
+    if (!target) return 1;
+  }
+  return Rebuild(target, config);
 }
 
-int32_t TTCPSocketsPool::Rebuild(TESConnection& entry, const TConnectionConfig& config) {
-  if (!entry.Socket) return 1;
-  auto& socket = *entry.Socket;
+int32_t TTCPSocketsPool::Rebuild(TESConnection* entry, const TConnectionConfig& config) {
+  std::shared_ptr<TTCPClientSocket> socket;
   {
-    std::lock_guard connectionLock(socket.Lock());
-    socket.DisableConnectTimer();
-    socket.CloseSocket();
-    socket.DiscardSendBuffer();
-    socket.ApplyConfig(config);
+    std::lock_guard lock(lock_);
+    if (!HoldsEntry(entry) || !entry->Socket) return 1;
+    socket = entry->Socket;
   }
-  RetireProtocol(std::move(entry.Protocol));
-  entry.Protocol = std::make_shared<TTCPProtocolS50>(config.ServerIP, config.ProtocolPort,
-                                                     config.ProtocolOperatorId, config.ProtocolPassword,
-                                                     config.ProtocolBufferSize);
   {
-    std::lock_guard connectionLock(socket.Lock());
+    std::lock_guard connectionLock(socket->Lock());
+    socket->DisableConnectTimer();
+    socket->CloseSocket();
+    socket->DiscardSendBuffer();
+    socket->ApplyConfig(config);
+  }
+  auto protocol = std::make_shared<TTCPProtocolS50>(config.ServerIP, config.ProtocolPort, config.ProtocolOperatorId,
+                                                    config.ProtocolPassword, config.ProtocolBufferSize);
+  std::shared_ptr<TTCPProtocolS50> oldProtocol;
+  {
+    std::lock_guard lock(lock_);
+    // Removed by another thread meanwhile: its connection is retired already.
+    if (!HoldsEntry(entry) || entry->Socket != socket) {
+      oldProtocol = std::move(protocol);
+    } else {
+      oldProtocol = std::exchange(entry->Protocol, std::move(protocol));
+      entry->ServerIP = config.ServerIP;
+      entry->ServerPort = config.ServerPort;
+      SortEntries();
+    }
+  }
+  RetireProtocol(std::move(oldProtocol));
+  {
+    std::lock_guard connectionLock(socket->Lock());
     // Closing re-armed the timer through the disconnect report; either way one attempt follows.
-    socket.DisableConnectTimer();
-    socket.EnableConnectTimer();
+    socket->DisableConnectTimer();
+    socket->EnableConnectTimer();
   }
-  entry.ServerIP = config.ServerIP;
-  entry.ServerPort = config.ServerPort;
-  SortEntries();
   return 0;
 }
 

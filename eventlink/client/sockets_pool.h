@@ -48,8 +48,13 @@ class TTCPSocketsPool {
 
  private:
   TESConnection* FindEntry(std::string_view address);
-  void RemoveEntry(TESConnection* entry);
-  int32_t Rebuild(TESConnection& entry, const TConnectionConfig& config);
+  // Under the pool's lock: takes the entry out of the pool (and out of the default).
+  std::unique_ptr<TESConnection> DetachEntry(TESConnection* entry);
+  bool HoldsEntry(const TESConnection* entry) const;
+  // Without the pool's lock: destroys a detached entry's connection and channel.
+  static void RetireEntry(std::unique_ptr<TESConnection> entry);
+  // Takes the pool's lock only around its look-ups, never while the connection's lock is held.
+  int32_t Rebuild(TESConnection* entry, const TConnectionConfig& config);
   void SortEntries();
 
   std::recursive_mutex lock_;
