@@ -24,18 +24,7 @@ constexpr int kPeerReceiveBuffer = 65536;
 class ThreadedPeer {
  public:
   ThreadedPeer() {
-    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    setsockopt(listenFd_, SOL_SOCKET, SO_RCVBUF, &kPeerReceiveBuffer, sizeof kPeerReceiveBuffer);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    listen(listenFd_, 16);
-    socklen_t len = sizeof addr;
-    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    listenFd_ = ListenOnLoopback(port_, kPeerReceiveBuffer);
     thread_ = std::thread([this] { Run(); });
   }
   ~ThreadedPeer() {

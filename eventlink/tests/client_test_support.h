@@ -107,22 +107,30 @@ inline std::string ValueBytes(const eventlink::Variant& v) {
   return std::string(eventlink::BuildValuePacket(v).View());
 }
 
+// A non-blocking listening socket on an ephemeral loopback port; receiveBuffer > 0 sets the
+// accepted sockets' receive buffer.
+inline int ListenOnLoopback(int& port, int receiveBuffer = 0) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  if (receiveBuffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  listen(fd, 16);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  port = ntohs(addr.sin_port);
+  return fd;
+}
+
 // A listening socket on loopback, served by the test thread's queue: records every accepted
 // connection's bytes and can answer, stop reading, or hang up.
 class ScriptedPeer {
  public:
   ScriptedPeer() {
-    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    listen(listenFd_, 16);
-    socklen_t len = sizeof addr;
-    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    listenFd_ = ListenOnLoopback(port_);
     auto& q = platform::MessageQueue::ForCurrentThread();
     listenWatch_ = q.Watch(listenFd_, platform::MessageQueue::kReadable, [this](uint32_t) { Accept(); });
   }
